@@ -90,9 +90,14 @@ float readVersionNumber(const QByteArray &text)
     return float(value);
 }
 
+QString formatVersionNumber(float version, const QLocale &locale)
+{
+    QLocale withoutGroups = locale;
+    withoutGroups.setNumberOptions(QLocale::OmitGroupSeparator);
+    return withoutGroups.toString(double(version), 'g', 7);
+}
+
 QString formatVersionNumber(float version)
 {
-    QLocale locale = QLocale::system();
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(double(version), 'g', 7);
+    return formatVersionNumber(version, QLocale::system());
 }

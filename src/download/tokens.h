@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QLocale;
+
 // The bootloader's answers are recognised by tokens: the text of a protocol
 // field, of any length.
 
@@ -24,4 +26,5 @@ float readVersionNumber(const QByteArray &text);
 
 // The version as the user reads it: the user's number format, up to seven
 // significant digits, no leading blank ("1.3", "2").
+QString formatVersionNumber(float version, const QLocale &locale);
 QString formatVersionNumber(float version);

@@ -1,0 +1,100 @@
+#include "download/firmware_file.h"
+#include "platform/failure.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestFirmwareFile : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString write(const QString &name, const QByteArray &content)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    static QList<QByteArray> readAll(FirmwareFile &file)
+    {
+        QList<QByteArray> lines;
+        while (!file.atEnd())
+            lines << file.readLine();
+        return lines;
+    }
+
+private slots:
+    void lines_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QList<QByteArray>>("expected");
+        QTest::newRow("CR LF") << QByteArray(":00\r\n:01\r\n") << QList<QByteArray>{":00", ":01"};
+        QTest::newRow("LF alone") << QByteArray(":00\n:01\n") << QList<QByteArray>{":00", ":01"};
+        QTest::newRow("CR alone") << QByteArray(":00\r:01\r") << QList<QByteArray>{":00", ":01"};
+        QTest::newRow("no terminator at the end") << QByteArray(":00\r\n:01") << QList<QByteArray>{":00", ":01"};
+        QTest::newRow("empty lines kept") << QByteArray("a\r\n\r\nb\n\nc") << QList<QByteArray>{"a", "", "b", "", "c"};
+        QTest::newRow("LF CR is two line ends") << QByteArray("a\n\rb") << QList<QByteArray>{"a", "", "b"};
+        QTest::newRow("empty file") << QByteArray() << QList<QByteArray>{};
+        QTest::newRow("bytes unchanged") << QByteArray("\x00\xff\x7f\r\n", 5)
+                                         << QList<QByteArray>{QByteArray("\x00\xff\x7f", 3)};
+    }
+
+    void lines()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QList<QByteArray>, expected);
+        FirmwareFile file;
+        file.open(write(QStringLiteral("lines.hex"), content));
+        QCOMPARE(readAll(file), expected);
+        // A second pass after rewinding reads the same lines.
+        file.rewind();
+        QCOMPARE(readAll(file), expected);
+    }
+
+    // A CR LF pair split by the reader's chunk boundary is still one line end.
+    void terminatorAcrossChunks()
+    {
+        QByteArray content(64 * 1024 - 1, 'A');
+        content += "\r\nB\r\n";
+        FirmwareFile file;
+        file.open(write(QStringLiteral("chunk.hex"), content));
+        const QList<QByteArray> lines = readAll(file);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0].size(), 64 * 1024 - 1);
+        QCOMPARE(lines[1], QByteArray("B"));
+    }
+
+    void tooLongLineFails()
+    {
+        FirmwareFile file;
+        file.open(write(QStringLiteral("binary.bin"), QByteArray(FirmwareFile::MaxLineLength + 1, '\0')));
+        QVERIFY(!file.atEnd());
+        QVERIFY_THROWS_EXCEPTION(Failure, file.readLine());
+    }
+
+    void openingFails_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("missing") << m_dir.filePath(QStringLiteral("missing.hex"));
+        QTest::newRow("folder") << m_dir.path();
+        QTest::newRow("device") << QStringLiteral("/dev/zero");
+        QTest::newRow("empty name") << QString();
+    }
+
+    void openingFails()
+    {
+        QFETCH(QString, path);
+        FirmwareFile file;
+        QVERIFY_THROWS_EXCEPTION(Failure, file.open(path));
+        QVERIFY(!file.isOpen());
+        file.close(); // closing a file that is not open does nothing
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFirmwareFile)
+#include "test_firmware_file.moc"
