@@ -514,6 +514,21 @@ private slots:
         QCOMPARE(readBytes(target), DefaultsFile);
     }
 
+    // The file is replaced by a new one; who may read it stays as it was.
+    void saveKeepsPermissions()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("private.txt"));
+        writeBytes(path, "old");
+        const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser
+            | QFile::WriteUser | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(path, permissions));
+        writeSettingsFile(path, Settings{});
+        QCOMPARE(readBytes(path), DefaultsFile);
+        QCOMPARE(QFile::permissions(path), permissions);
+    }
+
     void messages_data()
     {
         QTest::addColumn<QString>("path");
