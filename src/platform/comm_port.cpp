@@ -3,12 +3,14 @@
 #include "platform/failure.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSerialPort>
 #include <QStringList>
 #include <limits>
 #include <optional>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <termios.h>
 #endif
 
@@ -82,6 +84,19 @@ std::optional<LineSettings> parseSettings(const QString &settings)
     return parsed;
 }
 
+// Whether the path names a device at all: a file or folder that is pinned as a
+// port fails in the terminal calls, which Qt reports like refused settings.
+bool isCharacterDevice(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISCHR(info.st_mode);
+#else
+    Q_UNUSED(path);
+    return true;
+#endif
+}
+
 QSerialPort::FlowControl flowControlFor(int handshaking)
 {
     switch (handshaking) {
@@ -137,7 +152,12 @@ struct CommPort::Private
         if (error != QSerialPort::ReadError && error != QSerialPort::WriteError
             && error != QSerialPort::ResourceError)
             return;
-        lostReason = QStringLiteral("%1: the connection to the device was lost (%2)").arg(portName(), serialErrorText());
+        // A read error here is a read that found the end of the line (the
+        // other end hung up); Qt attaches whatever errno held before, so only
+        // the other errors carry a detail worth showing.
+        lostReason = QStringLiteral("%1: the device went away (unplugged, or closed at its other end)").arg(portName());
+        if (error != QSerialPort::ReadError)
+            lostReason += QStringLiteral(" (%1)").arg(serialErrorText());
         serial->close();
     }
 
@@ -240,6 +260,8 @@ struct CommPort::Private
                 throw Failure(QStringLiteral("%1: the device is in use by another program or may not be opened (%2)")
                                   .arg(portName(), detail));
             case QSerialPort::UnsupportedOperationError:
+                if (!isCharacterDevice(device))
+                    throw Failure(QStringLiteral("%1: not a serial device (%2)").arg(portName(), detail));
                 throw settingsRefused(settings.text, detail);
             default:
                 throw Failure(QStringLiteral("%1: the device cannot be opened (%2)").arg(portName(), detail));

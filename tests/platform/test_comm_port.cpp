@@ -3,7 +3,7 @@
 #include "support/pty_pair.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -351,6 +351,27 @@ private slots:
         QCOMPARE(port.input(), QByteArray("A"));
     }
 
+    // Output held back by XOFF neither blocks the sender nor the closing:
+    // Output returns at once however much waits, and closing gives up on
+    // the held bytes after a short grace.
+    void heldOutputBlocksNothing()
+    {
+        CommPort port(resolver());
+        port.setHandshaking(1);
+        openPort(port);
+        QVERIFY(pty->write("\x13"));
+        QThread::msleep(50);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        for (int i = 0; i < 16; ++i)
+            port.output(QByteArray(4096, 'h'));
+        QVERIFY2(elapsed.elapsed() < 500, qPrintable(QString::number(elapsed.elapsed())));
+        elapsed.restart();
+        port.setPortOpen(false);
+        QVERIFY2(elapsed.elapsed() < 1500, qPrintable(QString::number(elapsed.elapsed())));
+        QVERIFY(!port.portOpen());
+    }
+
     // 1.5 stop bits are what a UART sends for "two" at 5 data bits. At more
     // data bits a terminal cannot send them: the opening fails, naming the
     // device and the settings, and the control stays usable; written while
@@ -420,8 +441,8 @@ private slots:
         openPort(port);
     }
 
-    // A number without a device, and a device that does not exist, fail the
-    // opening with a reason that names them; the control stays closed and
+    // A number without a device, a device that does not exist and a file
+    // that is no device fail the opening with a reason that names them; the control stays closed and
     // opens once the device is there.
     void missingDevice()
     {
@@ -441,6 +462,14 @@ private slots:
         QVERIFY(!port.portOpen());
         QCOMPARE(port.deviceName(), device);
         QVERIFY(!failureOf([&] { port.input(); }).isEmpty());
+
+        device = dir.filePath(QStringLiteral("notes.txt"));
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        reason = failureOf([&] { port.setPortOpen(true); });
+        QVERIFY2(reason.contains(device) && reason.contains(QStringLiteral("not a serial device")), qPrintable(reason));
+        QVERIFY(!port.portOpen());
 
         device = slave;
         openPort(port);
