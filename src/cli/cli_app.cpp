@@ -72,9 +72,6 @@ int runDownload(const CliOptions &options)
 
     SignalCancel ctrlC;
     const auto cancelRequested = [&ctrlC] { return ctrlC.requested(); };
-    QObject::connect(&ctrlC, &SignalCancel::cancelRequested, [&console](int) {
-        console.error(Name + QStringLiteral("stopping before the next line; press Ctrl-C again to quit at once"));
-    });
     TerminalPrompt prompt(console, options.onError, cancelRequested, ctrlC.wakeDescriptor());
     CliHost host(settings, console, prompt, cancelRequested);
     CommPort port(resolverFor(options));

@@ -37,8 +37,14 @@ DownloadVariables &CliHost::variables()
 {
     // Ctrl-C is the Cancel button: the run sees it at its next cancel check,
     // even where no event has run since the signal came.
-    if (m_cancelRequested())
+    if (m_cancelRequested()) {
         m_variables.CancelRequested = -1;
+        if (!m_cancelNoted) {
+            m_cancelNoted = true;
+            m_console.error(QStringLiteral("tarnwick-cli: stopping before the next line; "
+                                           "press Ctrl-C again to quit at once"));
+        }
+    }
     return m_variables;
 }
 

@@ -47,6 +47,7 @@ private:
     ConsoleOutput &m_console;
     Prompt &m_prompt;
     std::function<bool()> m_cancelRequested;
+    bool m_cancelNoted = false;
     DownloadVariables m_variables;
     EventWait m_wait;
     QTimer m_ticks;   // the window's 60 ms tick

@@ -76,8 +76,4 @@ void SignalCancel::drain()
     char bytes[16];
     while (::read(s_pipe[0], bytes, sizeof bytes) > 0) {
     }
-    if (!m_announced && s_signalNumber != 0) {
-        m_announced = true;
-        emit cancelRequested(int(s_signalNumber));
-    }
 }

@@ -25,13 +25,10 @@ public:
     // wake up.
     int wakeDescriptor() const;
 
-signals:
-    // Delivered through the event loop after the first signal.
-    void cancelRequested(int signalNumber);
-
 private:
+    // The notifier wakes a download that sleeps in its event wait, so that it
+    // looks at the request at once; the bytes themselves carry nothing.
     void drain();
 
     QSocketNotifier *m_notifier = nullptr;
-    bool m_announced = false;
 };
