@@ -2,6 +2,7 @@
 
 #include "app/app_info.h"
 #include "platform/clock.h"
+#include "platform/comm_port.h"
 #include "platform/failure.h"
 #include "platform/prompt.h"
 #include "platform/widgets/file_dialog_picker.h"
@@ -11,17 +12,15 @@
 #include "ui/port_combo_box.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QCoreApplication>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScreen>
 #include <QTimer>
 
 Form1::Form1(Form1Services services, QWidget *parent)
@@ -35,6 +34,8 @@ Form1::Form1(Form1Services services, QWidget *parent)
     , BrowseDialog(*m_picker)
     , m_settingsFile(services.settingsFile.isEmpty() ? AppInfo::defaultSettingsFile() : services.settingsFile)
     , m_showSplash(services.showSplash)
+    , m_portMap(services.programFolder.isEmpty() ? AppInfo::programFolder() : services.programFolder,
+                services.portLister ? services.portLister : PortMap::PortLister(PortMap::systemPorts))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tarnwick"));
@@ -43,6 +44,9 @@ Form1::Form1(Form1Services services, QWidget *parent)
     buildControls();
     buildMenus();
     buildTabOrder();
+    MSComm1 = new CommPort(m_portMap.resolver(), this);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
+    refreshPortTooltips();
 
     // The client area is 8685 by 7110 twips; the menu bar comes on top.
     resize(579, 474 + menuBar()->sizeHint().height());
@@ -324,49 +328,6 @@ void Form1::showAbout()
     frmSplash about;
     m_about = &about;
     about.exec();
-}
-
-// ---- Start-up and shutdown ----------------------------------------------
-
-void Form1::StartUp()
-{
-    if (m_showSplash)
-        showAbout();
-    Combo1->setCurrentIndex(0);
-    Combo2->setCurrentIndex(3);
-    setWindowTitle(AppInfo::captionWithVersion(windowTitle()));
-
-    if (QScreen *shown = screen())
-        move(shown->availableGeometry().center() - rect().center());
-    show();
-    Command2->setFocus();
-}
-
-void Form1::exitProgram()
-{
-    if (m_downloadRunning)
-        m_quitAfterClose = true;
-    if (close())
-        QCoreApplication::quit();
-}
-
-void Form1::closeEvent(QCloseEvent *event)
-{
-    if (m_downloadRunning) {
-        // The run is inside one of its waits, further up this very stack.
-        // Stop it as Cancel would and close once it has unwound: the window
-        // must outlive the run that uses it.
-        event->ignore();
-        m_closeAfterRun = true;
-        cancelDownload();
-        return;
-    }
-    shutDown();
-    event->accept();
-}
-
-void Form1::shutDown()
-{
 }
 
 frmSplash *Form1::aboutWindow() const

@@ -4,6 +4,7 @@
 #include "download/download_host.h"
 #include "download/event_wait.h"
 #include "platform/browse_dialog.h"
+#include "platform/port_map.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <memory>
 
 class Clock;
+class CommPort;
 class FilePicker;
 class PortComboBox;
 class Prompt;
@@ -44,6 +46,10 @@ struct Form1Services
     // Timer2's interval: how long after the window's creation it closes the
     // about window.
     int splashMs = 4000;
+    // Where "Com N" is looked up: the folder that may hold comN entries and
+    // the system's list of serial ports.
+    QString programFolder;
+    PortMap::PortLister portLister;
 };
 
 // The main window: every setting lives in its controls and is read from them
@@ -74,10 +80,16 @@ public:
     bool downloadRunning() const { return m_downloadRunning; }
 
     void RestoreDefaults();
+    // Reads a settings file into the controls; on any failure shows the load
+    // failure message and restores the defaults.
     void LoadSettings(const QString &FilePath);
+    // Writes the controls into a settings file; on failure shows the save
+    // failure message, the old file intact.
     void SaveSettings(const QString &FilePath);
     void EnterBusyState();
     void EnterIdleState();
+    // Closes the serial port when it is open; a failing close is ignored.
+    void ClosePortIfOpen();
     // Selects the whole text of a text box, caret at its end.
     void AutoSelect(QWidget *SelObject);
 
@@ -174,6 +186,9 @@ public:
     // File, Open and File, Save.
     ::BrowseDialog BrowseDialog;
 
+    // The serial line to the target; opened only by a download.
+    CommPort *MSComm1 = nullptr;
+
     // The twelve text boxes, Text1 to Text12.
     QList<QLineEdit *> textBoxes() const;
     // The about window while it is open, whoever opened it.
@@ -184,6 +199,7 @@ protected:
     // window during a run waits for the run to unwind.
     virtual void performDownload(qint16 DownloadMode);
 
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -210,11 +226,11 @@ private:
     void refreshPortTooltips();
 
     void coverStatusLine();
-    void shutDown();
     QLineEdit *textBoxFor(SettingRole role) const;
 
     QString m_settingsFile;
     bool m_showSplash = true;
+    PortMap m_portMap;
 
     DownloadVariables m_variables;
     EventWait m_eventWait;
@@ -224,4 +240,6 @@ private:
     // A close that arrived during a run; carried out once the run has unwound.
     bool m_closeAfterRun = false;
     bool m_quitAfterClose = false;
+    // The shutdown steps have run for this showing of the window.
+    bool m_shutDown = false;
 };

@@ -112,12 +112,13 @@ void Form1::RestoreDefaults()
 
 void Form1::refreshPortTooltips()
 {
-}
-
-void Form1::openSettingsFile()
-{
-}
-
-void Form1::saveSettingsFile()
-{
+    // Which device each Com number opens right now (an adapter may have been
+    // plugged in or out since the list last opened).
+    for (int i = 0; i < Combo1->count(); ++i) {
+        const QString device = m_portMap.deviceFor(i + 1);
+        Combo1->setItemData(i,
+                            device.isEmpty() ? QStringLiteral("%1: no serial device").arg(Combo1->itemText(i))
+                                             : QStringLiteral("%1 opens %2").arg(Combo1->itemText(i), device),
+                            Qt::ToolTipRole);
+    }
 }

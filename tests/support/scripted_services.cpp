@@ -8,6 +8,8 @@ Form1Services ScriptedServices::services()
     services.settingsFile = settingsFile();
     services.showSplash = showSplash;
     services.splashMs = splashMs;
+    services.programFolder = folder.path();
+    services.portLister = [this] { return systemPorts; };
     return services;
 }
 
