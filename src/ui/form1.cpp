@@ -1,6 +1,7 @@
 #include "ui/form1.h"
 
 #include "app/app_info.h"
+#include "download/download_run.h"
 #include "platform/clock.h"
 #include "platform/comm_port.h"
 #include "platform/failure.h"
@@ -134,7 +135,7 @@ void Form1::RunDownload(qint16 DownloadMode)
 
 void Form1::performDownload(qint16 DownloadMode)
 {
-    Q_UNUSED(DownloadMode);
+    DownloadRun(*this, *MSComm1, clock()).run(DownloadMode);
 }
 
 void Form1::cancelDownload()
