@@ -22,9 +22,10 @@ struct ProtocolChars
 };
 
 // Misbehaviour on request. Records are numbered from 1 in the order they
-// arrive since the last reset; a resend of a record that was answered with an
-// error (or not at all) keeps the number of the record it repeats. 0 switches
-// a fault off.
+// arrive in each download (from the ready answer on, across an EEPROM file
+// and the flash file that follows it); a resend, that is the same text again
+// right after an error answer or no answer, keeps the number of the record it
+// repeats. 0 switches a fault off.
 struct FaultOptions
 {
     int checksumErrorRecord = 0;  // answer the checksum-error character to this record ...

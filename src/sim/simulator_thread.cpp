@@ -52,6 +52,7 @@ qint64 SimulatorThread::nowUs() const
 
 void SimulatorThread::wake() const
 {
+    // Called with the lock held, so stop() cannot close the pipe meanwhile.
     if (m_wake[1] >= 0) {
         const char byte = 1;
         // A full pipe already holds a wake-up; nothing is lost.
@@ -91,8 +92,8 @@ void SimulatorThread::stop()
     {
         std::lock_guard lock(m_mutex);
         m_stopRequested = true;
+        wake();
     }
-    wake();
     if (m_thread.joinable())
         m_thread.join();
     std::lock_guard lock(m_mutex);
@@ -126,12 +127,10 @@ SimOptions SimulatorThread::options() const
 
 void SimulatorThread::reset()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_target)
-            return;
-        m_target->reset(nowUs());
-    }
+    std::lock_guard lock(m_mutex);
+    if (!m_target)
+        return;
+    m_target->reset(nowUs());
     wake();
 }
 

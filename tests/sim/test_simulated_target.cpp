@@ -217,7 +217,8 @@ void TestSimulatedTarget::readyAnswer()
     QCOMPARE(host.readFor(50), QByteArray());
     QVERIFY(sim->waitForSent("^" + expected, Patience));
     bool oneWrite = false;
-    for (const TranscriptEntry &entry : sim->transcript().entries())
+    const Transcript transcript = sim->transcript();
+    for (const TranscriptEntry &entry : transcript.entries())
         oneWrite = oneWrite || (entry.kind == TranscriptEntry::Kind::Sent && entry.bytes == expected);
     QVERIFY(oneWrite);
     QCOMPARE(sim->status().readyAnswers, 1);
