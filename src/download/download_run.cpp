@@ -63,6 +63,21 @@ DownloadOutcome DownloadRun::run(qint16 downloadMode)
     return m_outcome;
 }
 
+void DownloadRun::setLinesTimer(bool enabled)
+{
+    m_host.setLinesTimerEnabled(enabled);
+    m_linesTimerOn = enabled;
+}
+
+// A file left by Cancel, a No or a failure would leave the once-a-second
+// refresh of the lines-remaining count running, writing a stale count into
+// the label at rest.
+void DownloadRun::stopLinesTimer()
+{
+    if (m_linesTimerOn)
+        setLinesTimer(false);
+}
+
 QByteArray DownloadRun::field(SettingRole role)
 {
     return tokenBytes(m_host.settingText(role));
@@ -306,7 +321,7 @@ void DownloadRun::countLines()
 
     m_host.setStatus(vars.DownloadPlan == 1 ? T::SendingEeprom : T::SendingFlash);
     m_host.showLinesRemaining(QString::number(vars.LinesRemaining));
-    m_host.setLinesTimerEnabled(true);
+    setLinesTimer(true);
 
     // Changes to the fields while this file is sent do not affect it.
     m_tokens.checksumError = field(SettingRole::ChecksumErrorChar);
@@ -434,7 +449,7 @@ bool DownloadRun::judgeLine()
 bool DownloadRun::endOfFile()
 {
     m_host.setLinesRemainingText(QStringLiteral("0"));
-    m_host.setLinesTimerEnabled(false);
+    setLinesTimer(false);
 
     // No window events run here: the user's Cancel waits until it is over.
     // Only an answer with errors ends it early.
@@ -490,6 +505,7 @@ void DownloadRun::noFilePath()
 // Entered without a file when Cancel was found during the port set-up.
 void DownloadRun::stopPath(bool fileMayBeOpen)
 {
+    stopLinesTimer();
     if (fileMayBeOpen) {
         m_file.close();
         m_armed = Armed::Closing;
@@ -521,6 +537,7 @@ void DownloadRun::handleFailure(const Failure &failure)
     // ends at rest.
     const auto idle = [this] {
         try {
+            stopLinesTimer();
             m_host.enterIdleState();
         } catch (const Failure &) {
         }

@@ -79,6 +79,8 @@ private:
     void closePortIfOpen();
     void handleFailure(const Failure &failure);
     void stopIfCancelled();
+    void setLinesTimer(bool enabled);
+    void stopLinesTimer();
 
     // A protocol field's bytes, read from the host at the moment of use.
     QByteArray field(SettingRole role);
@@ -102,6 +104,7 @@ private:
     qint16 m_handshakeTry = 0;
     qint16 m_tryCount = 0;
     FirmwareFile m_file;
+    bool m_linesTimerOn = false;
 
     // The answer tokens, copied once per file when its lines start.
     struct LineTokens

@@ -366,6 +366,8 @@ void TestDownloadRun::resendsAndQuestions()
     }
     if (outcome == DownloadOutcome::Stopped)
         QCOMPARE(rig.sends(hex.records().at(2)), 0);
+    // Whichever way the file ended, the count's refresh is off at rest.
+    QVERIFY(!rig.host.linesTimerEnabled);
     QVERIFY(!rig.port.portOpen());
     QVERIFY(!rig.host.busy);
 }
@@ -561,6 +563,7 @@ void TestDownloadRun::cancel()
     QCOMPARE(rig.sends(hex.records().at(1)), sendsOfRecord2);
     QCOMPARE(rig.sends(hex.records().at(2)), 0);
     QVERIFY(!rig.port.portOpen());
+    QVERIFY(!rig.host.linesTimerEnabled);
     QCOMPARE(rig.host.journal.last(), QStringLiteral("idle"));
 
     // A request left over from this run does not stop the next one.
