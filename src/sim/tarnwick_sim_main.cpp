@@ -23,6 +23,15 @@ void printError(const QString &text)
 
 int main(int argc, char **argv)
 {
+    // The signals are taken one at a time by this thread (sigtimedwait), so
+    // they are blocked before any other thread starts and inherits the mask;
+    // nothing then runs inside a signal handler.
+    sigset_t handledSignals;
+    sigemptyset(&handledSignals);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2})
+        sigaddset(&handledSignals, s);
+    pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarnwick-sim"));
 
@@ -36,15 +45,6 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(simHelpText()), stdout);
         return 0;
     }
-
-    // The handledSignals are taken one at a time by this thread (sigtimedwait), so
-    // they are blocked before the simulator's thread starts and inherits the
-    // mask; nothing then runs inside a signal handler.
-    sigset_t handledSignals;
-    sigemptyset(&handledSignals);
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2})
-        sigaddset(&handledSignals, s);
-    pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
 
     SimulatorThread sim(line.options);
     if (!sim.start(&error)) {
