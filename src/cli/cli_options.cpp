@@ -211,7 +211,7 @@ QString cliHelp()
         "  -p, --port N|PATH       Com number 1 to 8, mapped to a device as in the\n"
         "                          window (see --list-ports), or a device path such\n"
         "                          as /dev/ttyUSB0 (default: Com %1)\n"
-        "  -b, --baud RATE         one of %2\n"
+        "  -b, --baud RATE         %2\n"
         "                          (default: %3); always no parity, 8 data bits,\n"
         "                          1 stop bit, XON/XOFF\n"
         "  -w, --wait              wait for the bootloader: reset the target when asked\n"
@@ -254,7 +254,11 @@ QString cliHelp()
         "Ctrl-C quits at once.\n"
         "\n");
     // One pass, so that a "%" in a default cannot be taken for a placeholder.
-    text = text.arg(QString::number(defaults.comPortIndex + 1), baudRateList(),
+    // The ten rates take two lines of the help.
+    const QString rates = QStringLiteral("one of ") + baudRateList();
+    const qsizetype wrap = rates.indexOf(QStringLiteral("19200, ")) + 7;
+    const QString wrappedRates = rates.left(wrap).trimmed() + QStringLiteral("\n                          ") + rates.mid(wrap);
+    text = text.arg(QString::number(defaults.comPortIndex + 1), wrappedRates,
                     QString::number(baudRateEntry(defaults.baudRateIndex)), defaults.jumpToBootloaderCommand,
                     defaults.bootloaderActiveChar, defaults.startDownloadSequence, defaults.bootloaderReadyChar,
                     defaults.eepromWriteChar, defaults.lineCompleteChar, defaults.pageErrorChar,
