@@ -277,6 +277,34 @@ private slots:
         QCOMPARE(m_sim->flashImage(), sampleData(16 * 40, 6));
     }
 
+    // The settings file and the firmware file are separate files: File, Save
+    // and File, Open in the middle of a download work and leave the download
+    // alone.
+    void settingsFileDuringADownload()
+    {
+        SimOptions options;
+        options.faults.answerDelayMs = 5;
+        Form1 &w = openWindow(options);
+        const QString app = writeHex(QStringLiteral("app.hex"), sampleData(16 * 40, 10));
+        w.Text1->setText(app);
+        const QString saved = m_test->folder.filePath(QStringLiteral("saved.txt"));
+        m_test->picker.answers = {saved, saved};
+        Watcher watcher([&] {
+            if (w.Label2->text() != T::SendingFlash)
+                return false;
+            w.SaveMenu->trigger();
+            w.Text6->setText(QStringLiteral("changed"));
+            w.OpenMenu->trigger();
+            return true;
+        });
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        QVERIFY(watcher.done());
+        QCOMPARE(m_test->prompt.texts(), QStringList{T::FlashSuccess});
+        QCOMPARE(m_sim->flashImage(), sampleData(16 * 40, 10));
+        QCOMPARE(readSettingsFile(saved).applicationFile, app);
+        QCOMPARE(w.Text6->text(), QStringLiteral("~")); // loaded back from the saved file
+    }
+
     // An old bootloader refuses the EEPROM file; the window comes back with
     // the box cleared and every control usable.
     void eepromRefusedByAnOldBootloader()
