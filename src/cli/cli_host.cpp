@@ -6,9 +6,6 @@
 
 namespace {
 
-// The tick of the window's Timer1, the time base of the short answer wait.
-constexpr int TickMs = 60;
-constexpr qint16 MaxTicks = 5;
 // A bar redrawn in place can follow the countdown closely; plain lines are
 // rationed by PlainProgressSchedule.
 constexpr int TerminalRedrawMs = 200;
@@ -23,11 +20,9 @@ CliHost::CliHost(const Settings &settings, ConsoleOutput &console, Prompt &promp
     , m_prompt(prompt)
     , m_cancelRequested(std::move(cancelRequested))
 {
-    m_ticks.setInterval(TickMs);
-    QObject::connect(&m_ticks, &QTimer::timeout, [this] {
-        if (m_variables.TickCount < MaxTicks)
-            ++m_variables.TickCount;
-    });
+    // The window's Timer1.
+    m_ticks.setInterval(DownloadVariables::TickIntervalMs);
+    QObject::connect(&m_ticks, &QTimer::timeout, [this] { m_variables.tick(); });
     m_ticks.start();
     m_redraw.setInterval(console.errorIsTerminal() ? TerminalRedrawMs : PlainRedrawMs);
     QObject::connect(&m_redraw, &QTimer::timeout, [this] { drawProgress(false); });

@@ -16,6 +16,16 @@ struct DownloadVariables
     qint16 TickCount = 0;       // raised by the 60 ms tick up to 5
     qint16 LinesRemaining = 0;
     qint16 LinesTotal = 0;
+
+    // The short answer wait's time base: a host raises TickCount by one on
+    // every tick of a 60 ms timer, up to 5.
+    static constexpr int TickIntervalMs = 60;
+    static constexpr qint16 TickLimit = 5;
+    void tick()
+    {
+        if (TickCount < TickLimit)
+            ++TickCount;
+    }
 };
 
 // What a download needs from its window. The main window is one host; the

@@ -16,8 +16,6 @@ namespace {
 // Clock waits go on while fewer than this many whole seconds separate their
 // start from the current reading (2 to 3 s of real time).
 constexpr qint64 ClockWaitSeconds = 3;
-// Tick waits end at this many ticks of the window's 60 ms timer.
-constexpr qint16 TickWaitTicks = 5;
 constexpr int HandshakeTries = 3;
 constexpr int LineSends = 3;
 
@@ -411,7 +409,7 @@ void DownloadRun::awaitLineAnswerByTicks()
 {
     DownloadVariables &vars = m_host.variables();
     vars.TickCount = 0;
-    while (!lineAnswerSeen() && vars.CancelRequested == 0 && vars.TickCount < TickWaitTicks) {
+    while (!lineAnswerSeen() && vars.CancelRequested == 0 && vars.TickCount < DownloadVariables::TickLimit) {
         m_reply += m_port.input();
         if (lineAnswerSeen())
             m_host.letEventsRun();

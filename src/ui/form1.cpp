@@ -54,7 +54,7 @@ Form1::Form1(Form1Services services, QWidget *parent)
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(60);
+    Timer1->setInterval(DownloadVariables::TickIntervalMs);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(services.splashMs);
@@ -278,8 +278,7 @@ void Form1::EnterIdleState()
 
 void Form1::timer1Tick()
 {
-    if (m_variables.TickCount < 5)
-        ++m_variables.TickCount;
+    m_variables.tick();
 }
 
 void Form1::timer2Tick()

@@ -3,11 +3,8 @@
 HeadlessHost::HeadlessHost(Prompt &prompt)
     : m_journaling(prompt, journal)
 {
-    m_ticks.setInterval(60);
-    QObject::connect(&m_ticks, &QTimer::timeout, [this] {
-        if (m_variables.TickCount < 5)
-            ++m_variables.TickCount;
-    });
+    m_ticks.setInterval(DownloadVariables::TickIntervalMs);
+    QObject::connect(&m_ticks, &QTimer::timeout, [this] { m_variables.tick(); });
     m_ticks.start();
 }
 
