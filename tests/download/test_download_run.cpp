@@ -37,6 +37,7 @@ private slots:
     void cancelDuringLastLineStillEndsTheFile();
     void answerTokensAreCopiedPerFile();
     void settingsOfThePortPersistAcrossRuns();
+    void noAnswerAtTheEndOfTheFile();
     void realClock();
 };
 
@@ -628,19 +629,39 @@ void TestDownloadRun::settingsOfThePortPersistAcrossRuns()
     QCOMPARE(rig.port.settings(), QStringLiteral("115200,n,8,1"));
 }
 
-// One download on the real clock: the end-of-file wait lasts 2 to 3 s when
-// the end answer is the OK character.
-void TestDownloadRun::realClock()
+// A file without an end-of-file record: every line is answered, the end
+// never is.
+void TestDownloadRun::noAnswerAtTheEndOfTheFile()
 {
     DownloadRig rig;
+    rig.chooseFlash(sampleHex(64).setEndOfFile(false).text());
+    QCOMPARE(rig.run(0), DownloadOutcome::NoAnswerAtEnd);
+    QCOMPARE(rig.prompt.texts(), QStringList{T::NoAnswerAtEnd});
+    QCOMPARE(rig.prompt.boxes.first().icon, Prompt::Icon::None);
+    QVERIFY(!rig.port.portOpen());
+}
+
+// On the real clock the end-of-file wait lasts 2 to 3 s when the end answer
+// is the OK character, and ends at once on the errors character.
+void TestDownloadRun::realClock()
+{
+    SimOptions options;
+    DownloadRig rig(options);
     SystemClock clock;
     rig.chooseFlash(sampleHex(64).text());
     QElapsedTimer elapsed;
     elapsed.start();
-    DownloadRun download(rig.host, rig.port, clock);
-    QCOMPARE(download.run(0), DownloadOutcome::Success);
+    QCOMPARE(DownloadRun(rig.host, rig.port, clock).run(0), DownloadOutcome::Success);
     QVERIFY2(elapsed.elapsed() >= 2000 && elapsed.elapsed() < 4500, qPrintable(QString::number(elapsed.elapsed())));
     QCOMPARE(rig.sim.flashImage(), sampleData(64));
+
+    FaultOptions faults;
+    faults.pageErrorRecord = 1;
+    rig.sim.setFaults(faults);
+    rig.sim.reset();
+    elapsed.restart();
+    QCOMPARE(DownloadRun(rig.host, rig.port, clock).run(0), DownloadOutcome::FileCompleteWithErrors);
+    QVERIFY2(elapsed.elapsed() < 1500, qPrintable(QString::number(elapsed.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestDownloadRun)
