@@ -514,16 +514,8 @@ void DownloadRun::stopPath(bool fileMayBeOpen)
 
 void DownloadRun::closePortIfOpen()
 {
-    // Closing the port never fails the run.
-    try {
-        if (m_port.portOpen())
-            m_port.setPortOpen(false);
-    } catch (const Failure &) {
-        try {
-            m_port.setPortOpen(false);
-        } catch (const Failure &) {
-        }
-    }
+    // Closing a closed port does nothing, and closing never fails the run.
+    m_port.setPortOpen(false);
 }
 
 void DownloadRun::handleFailure(const Failure &failure)
