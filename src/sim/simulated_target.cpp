@@ -407,7 +407,17 @@ void SimulatedTarget::handleRecord(const QByteArray &text, qint64 nowUs)
         return;
     if (answered && number == faults.xoffRecord && !m_xoffDone) {
         m_xoffDone = true;
-        m_xoffFromUs = send(QByteArray(1, Xoff), m_lastDueUs);
+        // XOFF leaves in one piece with the answer it follows: the host's
+        // driver then stops its output before the host can even read the
+        // answer and send its next record, as with a UART that sends both
+        // back to back.
+        if (!m_outputs.isEmpty() && m_outputs.last().kind == TargetOutput::Kind::Send
+            && m_outputs.last().dueUs == m_lastDueUs) {
+            m_outputs.last().bytes.append(Xoff);
+            m_xoffFromUs = m_lastDueUs;
+        } else {
+            m_xoffFromUs = send(QByteArray(1, Xoff), m_lastDueUs);
+        }
         m_xoffUntilUs = send(QByteArray(1, Xon), m_xoffFromUs + msToUs(faults.xoffHoldMs));
         note(nowUs, label + QStringLiteral(": holding XOFF (fault)"));
     }
