@@ -201,22 +201,36 @@ private slots:
 
     // The close box in the middle of a download: the download stops first,
     // then the settings are saved and the window closes.
+    void closingDuringADownload_data()
+    {
+        QTest::addColumn<bool>("whileSending");
+        QTest::newRow("waiting for the bootloader") << false;
+        QTest::newRow("sending a file") << true;
+    }
+
     void closingDuringADownload()
     {
-        Form1 &w = openWindow();
-        const QString app = writeHex(QStringLiteral("app.hex"), sampleData(32, 4));
+        QFETCH(bool, whileSending);
+        SimOptions options;
+        options.faults.answerDelayMs = 5;
+        Form1 &w = openWindow(options);
+        const QString app = writeHex(QStringLiteral("app.hex"), sampleData(16 * 100, 4));
         w.Text1->setText(app);
         bool refused = false;
         Watcher watcher([&] {
-            if (w.Label2->text() != T::WaitingForActive)
+            if (w.Label2->text() != (whileSending ? T::SendingFlash : T::WaitingForActive))
                 return false;
             refused = !w.close();
             return true;
         });
-        QTest::mouseClick(w.Command6, Qt::LeftButton);
+        QTest::mouseClick(whileSending ? w.Command2 : w.Command6, Qt::LeftButton);
         QVERIFY(refused);
         QVERIFY(!w.isVisible());
-        QVERIFY(m_test->prompt.boxes.isEmpty());
+        // As with Cancel: a line whose answer the stop cut short may still be
+        // asked about, and whatever the answer, no further line is sent.
+        for (const ScriptedPrompt::Box &box : m_test->prompt.boxes)
+            QVERIFY2(box.text.startsWith(T::NoResponseAfter), qPrintable(box.text));
+        QVERIFY(m_sim->status().recordsReceived < 100);
         QVERIFY(m_sim->waitForHost(false, 1000));
         const Settings saved = readSettingsFile(m_test->settingsFile());
         QCOMPARE(saved.applicationFile, app);
