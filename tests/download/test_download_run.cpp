@@ -2,9 +2,24 @@
 
 #include "download/download_texts.h"
 
+#include <sys/resource.h>
+
 namespace T = DownloadTexts;
 
 Q_DECLARE_METATYPE(DownloadOutcome)
+
+namespace {
+
+// CPU time of the calling thread: the engine's, not the simulator's.
+double threadCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
 
 class TestDownloadRun : public QObject
 {
@@ -38,6 +53,7 @@ private slots:
     void answerTokensAreCopiedPerFile();
     void settingsOfThePortPersistAcrossRuns();
     void noAnswerAtTheEndOfTheFile();
+    void waitingCostsAlmostNoCpu();
     void realClock();
 };
 
@@ -639,6 +655,28 @@ void TestDownloadRun::noAnswerAtTheEndOfTheFile()
     QCOMPARE(rig.prompt.texts(), QStringList{T::NoAnswerAtEnd});
     QCOMPARE(rig.prompt.boxes.first().icon, Prompt::Icon::None);
     QVERIFY(!rig.port.portOpen());
+}
+
+// A download that waits (here for a reset that does not come) sleeps between
+// its checks instead of polling: a busy poll would use the whole second.
+void TestDownloadRun::waitingCostsAlmostNoCpu()
+{
+    DownloadRig rig;
+    rig.chooseFlash(sampleHex(16).text());
+    QElapsedTimer wall;
+    double cpuAtStart = -1;
+    rig.host.onEvents = [&] {
+        if (cpuAtStart < 0) {
+            cpuAtStart = threadCpuSeconds();
+            wall.start();
+        } else if (wall.elapsed() >= 1000) {
+            rig.host.variables().CancelRequested = -1;
+        }
+    };
+    QCOMPARE(rig.run(1), DownloadOutcome::Stopped);
+    const double cpu = threadCpuSeconds() - cpuAtStart;
+    const double share = cpu / (double(wall.elapsed()) / 1000.0);
+    QVERIFY2(share < 0.15, qPrintable(QStringLiteral("%1 % of a core while waiting").arg(share * 100, 0, 'f', 1)));
 }
 
 // On the real clock the end-of-file wait lasts 2 to 3 s when the end answer
