@@ -84,11 +84,16 @@ private slots:
         QTest::newRow("folder") << m_dir.path();
         QTest::newRow("device") << QStringLiteral("/dev/zero");
         QTest::newRow("empty name") << QString();
+        const QString unreadable = write(QStringLiteral("unreadable.hex"), QByteArray(":00000001FF\r\n"));
+        QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
+        QTest::newRow("no permission to read") << unreadable;
     }
 
     void openingFails()
     {
         QFETCH(QString, path);
+        if (path.endsWith(QStringLiteral("unreadable.hex")) && QFile(path).open(QIODevice::ReadOnly))
+            QSKIP("Permissions do not stop this user (root) from reading");
         FirmwareFile file;
         QVERIFY_THROWS_EXCEPTION(Failure, file.open(path));
         QVERIFY(!file.isOpen());
