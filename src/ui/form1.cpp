@@ -311,7 +311,8 @@ void Form1::keyPressEvent(QKeyEvent *event)
     default:
         break;
     }
-    if (target && event->modifiers() == Qt::NoModifier) {
+    // The keypad's Enter comes with the keypad modifier; it is Enter all the same.
+    if (target && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         if (target->isVisibleTo(this) && target->isEnabled())
             target->click();
         event->accept();

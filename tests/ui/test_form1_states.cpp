@@ -287,6 +287,11 @@ private slots:
             QTest::keyClick(where, Qt::Key_Return);
         }
         QCOMPARE(window.modes, (QList<qint16>{0, 0, 0}));
+        // The keypad's Enter too.
+        window.Text3->setFocus();
+        QTest::keyClick(window.Text3, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(window.modes, (QList<qint16>{0, 0, 0, 0}));
+        window.modes.removeLast();
         // A focused button takes Enter itself.
         window.Command6->setFocus();
         QTest::keyClick(window.Command6, Qt::Key_Enter);
