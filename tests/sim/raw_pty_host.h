@@ -67,14 +67,15 @@ public:
         return done == bytes.size();
     }
 
-    // Reads until what arrived contains expected, or timeoutMs passed;
-    // returns all that arrived.
-    QByteArray readUntil(const QByteArray &expected, int timeoutMs)
+    // Reads while more(all that arrived so far) holds and timeoutMs has not
+    // passed; returns all that arrived.
+    template <typename More>
+    QByteArray readWhile(More more, int timeoutMs)
     {
         QByteArray got;
         QElapsedTimer timer;
         timer.start();
-        while (!got.contains(expected)) {
+        while (more(got)) {
             const qint64 left = timeoutMs - timer.elapsed();
             if (left <= 0)
                 break;
@@ -86,22 +87,16 @@ public:
         return got;
     }
 
+    // Reads until what arrived contains expected, or timeoutMs passed.
+    QByteArray readUntil(const QByteArray &expected, int timeoutMs)
+    {
+        return readWhile([&expected](const QByteArray &got) { return !got.contains(expected); }, timeoutMs);
+    }
+
     // Reads until count bytes arrived or timeoutMs passed.
     QByteArray readCount(int count, int timeoutMs)
     {
-        QByteArray got;
-        QElapsedTimer timer;
-        timer.start();
-        while (got.size() < count) {
-            const qint64 left = timeoutMs - timer.elapsed();
-            if (left <= 0)
-                break;
-            waitFor(POLLIN, int(left));
-            got += readAvailable();
-            if (m_hungUp)
-                break;
-        }
-        return got;
+        return readWhile([count](const QByteArray &got) { return got.size() < count; }, timeoutMs);
     }
 
     // Everything that arrives within ms.
