@@ -1,6 +1,7 @@
 #include "app/settings.h"
 #include "app/settings_file.h"
 #include "platform/failure.h"
+#include "support/file_helpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,25 +46,6 @@ QByteArray defaultsWithLine(int number, const QByteArray &replacement)
     return joined(lines);
 }
 
-bool runningAsRoot()
-{
-    return ::geteuid() == 0;
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(file.errorString()));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<unreadable: " + file.errorString().toUtf8() + ">";
-    return file.readAll();
-}
 
 // Compares value by value, so a failure names the setting that differs.
 void compareSettings(const Settings &actual, const Settings &expected)
@@ -167,9 +149,9 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         // Written again, the file does not change.
-        const QByteArray first = readBytes(path);
+        const QByteArray first = readFile(path);
         writeSettingsFile(path, readOrFail(path));
-        QCOMPARE(readBytes(path), first);
+        QCOMPARE(readFile(path), first);
     }
 
     void exactBytes_data()
@@ -204,9 +186,9 @@ private slots:
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QStringLiteral("tarnwick.txt"));
         // A longer old file is replaced as a whole, nothing of it is left.
-        writeBytes(path, QByteArray(4096, 'x'));
+        QVERIFY(writeFile(path, QByteArray(4096, 'x')));
         writeSettingsFile(path, settings);
-        QCOMPARE(readBytes(path), bytes);
+        QCOMPARE(readFile(path), bytes);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("tarnwick.txt")});
     }
@@ -311,7 +293,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QStringLiteral("in.txt"));
-        writeBytes(path, content);
+        QVERIFY(writeFile(path, content));
         compareSettings(readOrFail(path), expected);
     }
 
@@ -380,13 +362,13 @@ private slots:
         QVERIFY(dir.isValid());
         QString path = dir.filePath(QStringLiteral("settings.txt"));
         if (kind == u"content") {
-            writeBytes(path, content);
+            QVERIFY(writeFile(path, content));
         } else if (kind == u"folder") {
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("settings.txt")));
         } else if (kind == u"unreadable") {
             if (runningAsRoot())
                 QSKIP("permissions do not stop root from reading");
-            writeBytes(path, content);
+            QVERIFY(writeFile(path, content));
             QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
         } else if (kind == u"fifo") {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
@@ -475,7 +457,7 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         QString path = folder + QStringLiteral("/tarnwick.txt");
         const QByteArray old = defaultsWithLine(3, "\"old.hex\"");
-        writeBytes(path, old);
+        QVERIFY(writeFile(path, old));
 
         if (kind == u"readonly file" || kind == u"readonly folder") {
             if (runningAsRoot())
@@ -495,7 +477,7 @@ private slots:
             QVERIFY2(failure.reason().contains(path), qPrintable(failure.reason()));
         }
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(readBytes(folder + QStringLiteral("/tarnwick.txt")), old);
+        QCOMPARE(readFile(folder + QStringLiteral("/tarnwick.txt")), old);
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{QStringLiteral("tarnwick.txt")});
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("no such folder"))));
@@ -507,11 +489,11 @@ private slots:
         QVERIFY(dir.isValid());
         const QString target = dir.filePath(QStringLiteral("real.txt"));
         const QString link = dir.filePath(QStringLiteral("link.txt"));
-        writeBytes(target, "old");
+        QVERIFY(writeFile(target, "old"));
         QVERIFY(QFile::link(target, link));
         writeSettingsFile(link, Settings{});
         QVERIFY(QFileInfo(link).isSymLink());
-        QCOMPARE(readBytes(target), DefaultsFile);
+        QCOMPARE(readFile(target), DefaultsFile);
     }
 
     // The file is replaced by a new one; who may read it stays as it was.
@@ -520,12 +502,12 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QStringLiteral("private.txt"));
-        writeBytes(path, "old");
+        QVERIFY(writeFile(path, "old"));
         const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser
             | QFile::WriteUser | QFile::ReadGroup;
         QVERIFY(QFile::setPermissions(path, permissions));
         writeSettingsFile(path, Settings{});
-        QCOMPARE(readBytes(path), DefaultsFile);
+        QCOMPARE(readFile(path), DefaultsFile);
         QCOMPARE(QFile::permissions(path), permissions);
     }
 

@@ -7,6 +7,7 @@
 #include "support/hex_file_builder.h"
 #include "support/scaled_clock.h"
 #include "support/scripted_prompt.h"
+#include "support/file_helpers.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -41,8 +42,7 @@ public:
     QString writeFile(const QString &name, const QByteArray &content)
     {
         const QString path = dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        if (!::writeFile(path, content))
             qFatal("cannot write %s", qPrintable(path));
         return path;
     }

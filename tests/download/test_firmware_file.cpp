@@ -1,5 +1,6 @@
 #include "download/firmware_file.h"
 #include "platform/failure.h"
+#include "support/file_helpers.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,8 +15,7 @@ class TestFirmwareFile : public QObject
     QString write(const QString &name, const QByteArray &content)
     {
         const QString path = m_dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        if (!writeFile(path, content))
             qFatal("cannot write %s", qPrintable(path));
         return path;
     }

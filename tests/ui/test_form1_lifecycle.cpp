@@ -5,6 +5,7 @@
 #include "platform/comm_port.h"
 #include "support/pty_pair.h"
 #include "support/scripted_services.h"
+#include "support/file_helpers.h"
 #include "ui/frm_splash.h"
 #include "ui/port_combo_box.h"
 
@@ -24,18 +25,6 @@ namespace {
 
 const QByteArray DefaultsFile = "0\r\n5\r\n\"\"\r\n\"@&$\"\r\n\"?\"\r\n\"$\"\r\n\"^\"\r\n\"%\"\r\n\"#\"\r\n"
                                 "\"@\"\r\n\"-\"\r\n\"~\"\r\n\"\"\r\n\"*\"\r\n0\r\n1\r\n";
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // Acts on the about window once it is open modally; closes whatever is modal
 // after a while, so that a failing test cannot hang.

@@ -3,6 +3,7 @@
 // defaults, failed saves that change nothing, and File, Open and File, Save.
 
 #include "support/scripted_services.h"
+#include "support/file_helpers.h"
 #include "ui/port_combo_box.h"
 
 #include <QAction>
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <unistd.h>
 
 namespace {
 
@@ -39,17 +39,6 @@ QList<QByteArray> defaultLines()
             "\"#\"", "\"@\"", "\"-\"", "\"~\"", "\"\"", "\"*\"", "0", "1"};
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Values that differ from every default, with a comma in a path and a quote
 // in a protocol field.
@@ -228,7 +217,7 @@ private slots:
 
     void unreadableFile()
     {
-        if (geteuid() == 0)
+        if (runningAsRoot())
             QSKIP("file permissions do not bind root");
         ScriptedServices test;
         Form1 window(test.services());
@@ -322,7 +311,7 @@ private slots:
 
     void readOnlyFolder()
     {
-        if (geteuid() == 0)
+        if (runningAsRoot())
             QSKIP("file permissions do not bind root");
         ScriptedServices test;
         Form1 window(test.services());
