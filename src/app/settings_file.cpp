@@ -1,19 +1,13 @@
 #include "app/settings_file.h"
 
 #include "platform/failure.h"
+#include "platform/line_file.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <optional>
 
 namespace {
-
-// Longer lines than this are not a settings file; refusing them keeps a huge
-// file without line ends from being read into memory.
-constexpr qsizetype MaxLineLength = 64 * 1024;
-constexpr qsizetype ReadChunk = 16 * 1024;
 
 bool isBlank(char c)
 {
@@ -136,96 +130,13 @@ QByteArray encodedSettings(const QString &path, const Settings &settings)
 
 // ---------------------------------------------------------------- reading
 
-// Splits the file into lines as they are needed. A line ends at CR LF, LF or
-// a lone CR; the end is not part of the line. Reads in small chunks, so only
-// the start of a large file is ever read.
-class LineReader
-{
-public:
-    LineReader(QFile &file, const QString &path)
-        : m_file(file)
-        , m_path(path)
-    {
-    }
-
-    // The next line, or nothing when the file has ended.
-    std::optional<QByteArray> next()
-    {
-        qsizetype length = 0; // bytes of the line found so far, from m_start
-        for (;;) {
-            while (m_start + length < m_buffer.size()) {
-                const char c = m_buffer.at(m_start + length);
-                if (c == '\n' || c == '\r')
-                    break;
-                ++length;
-            }
-            if (length > MaxLineLength)
-                throw Failure(readFailure(
-                    m_path, QStringLiteral("line %1 is longer than %2 bytes")
-                                .arg(m_lineNumber + 1)
-                                .arg(MaxLineLength)));
-            const qsizetype endAt = m_start + length;
-            if (endAt < m_buffer.size()) {
-                // A CR as the last byte read: whether an LF follows decides
-                // whether the next line starts after one byte or two.
-                if (m_buffer.at(endAt) == '\r' && endAt + 1 == m_buffer.size() && !m_ended) {
-                    fill();
-                    continue;
-                }
-                qsizetype ending = 1;
-                if (m_buffer.at(endAt) == '\r' && endAt + 1 < m_buffer.size()
-                    && m_buffer.at(endAt + 1) == '\n')
-                    ending = 2;
-                return take(length, ending);
-            }
-            if (m_ended) {
-                if (length == 0)
-                    return std::nullopt;
-                return take(length, 0);
-            }
-            fill();
-        }
-    }
-
-    int lineNumber() const { return m_lineNumber; }
-
-private:
-    QByteArray take(qsizetype length, qsizetype ending)
-    {
-        QByteArray line = m_buffer.mid(m_start, length);
-        m_start += length + ending;
-        ++m_lineNumber;
-        return line;
-    }
-
-    void fill()
-    {
-        m_buffer.remove(0, m_start);
-        m_start = 0;
-        QByteArray chunk(ReadChunk, Qt::Uninitialized);
-        const qint64 got = m_file.read(chunk.data(), chunk.size());
-        if (got < 0)
-            throw Failure(readFailure(m_path, m_file.errorString()));
-        if (got == 0)
-            m_ended = true;
-        m_buffer.append(chunk.constData(), qsizetype(got));
-    }
-
-    QFile &m_file;
-    const QString &m_path;
-    QByteArray m_buffer;
-    qsizetype m_start = 0;
-    bool m_ended = false;
-    int m_lineNumber = 0;
-};
-
 // Takes the values one after another. A line end ends a value, and so does a
 // comma outside quotes; blanks in front of a value are skipped.
 class ValueReader
 {
 public:
-    ValueReader(QFile &file, const QString &path)
-        : m_lines(file, path)
+    ValueReader(LineFile &lines, const QString &path)
+        : m_lines(lines)
         , m_path(path)
     {
     }
@@ -233,16 +144,15 @@ public:
     QByteArray next(int valuesTaken)
     {
         if (!m_inLine) {
-            std::optional<QByteArray> line = m_lines.next();
-            if (!line)
+            if (m_lines.atEnd())
                 throw Failure(readFailure(
                     m_path, QStringLiteral("the file ends after %1 of the %2 values")
                                 .arg(valuesTaken)
                                 .arg(SettingCount)));
-            if (line->contains('\0'))
+            m_line = m_lines.readLine();
+            if (m_line.contains('\0'))
                 throw Failure(readFailure(
                     m_path, QStringLiteral("line %1 holds binary data").arg(lineNumber())));
-            m_line = *line;
             m_position = 0;
             m_inLine = true;
         }
@@ -308,7 +218,7 @@ private:
         return true;
     }
 
-    LineReader m_lines;
+    LineFile &m_lines;
     const QString &m_path;
     QByteArray m_line;
     qsizetype m_position = 0;
@@ -341,23 +251,6 @@ int settingNumber(const QString &path, int line, SettingRole role, const QByteAr
     return int(number);
 }
 
-void openForReading(QFile &file, const QString &path)
-{
-    if (path.isEmpty())
-        throw Failure(QStringLiteral("Cannot read the settings: no file name given"));
-    const QFileInfo info(path);
-    if (!info.exists())
-        throw Failure(readFailure(path, QStringLiteral("the file does not exist")));
-    if (info.isDir())
-        throw Failure(readFailure(path, QStringLiteral("it is a folder")));
-    // A pipe or a device could block the open or never end.
-    if (!info.isFile())
-        throw Failure(readFailure(path, QStringLiteral("it is not a regular file")));
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(readFailure(path, file.errorString()));
-}
-
 } // namespace
 
 void writeSettingsFile(const QString &path, const Settings &settings)
@@ -386,8 +279,10 @@ void writeSettingsFile(const QString &path, const Settings &settings)
 Settings readSettingsFile(const QString &path,
                           const std::function<void(SettingRole, const Settings &)> &onValue)
 {
-    QFile file;
-    openForReading(file, path);
+    // Only a regular file, read a chunk at a time: a pipe or a device could
+    // block or never end, and only the start of a large file is read.
+    LineFile file;
+    file.open(path);
     ValueReader values(file, path);
     Settings settings;
     for (int index = 0; index < SettingCount; ++index) {

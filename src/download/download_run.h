@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/settings.h"
-#include "download/firmware_file.h"
+#include "platform/line_file.h"
 
 #include <QByteArray>
 #include <QString>
@@ -103,7 +103,7 @@ private:
     float m_version = 0.0f;
     qint16 m_handshakeTry = 0;
     qint16 m_tryCount = 0;
-    FirmwareFile m_file;
+    LineFile m_file; // the firmware file being sent
     bool m_linesTimerOn = false;
 
     // The answer tokens, copied once per file when its lines start.

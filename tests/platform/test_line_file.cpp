@@ -1,4 +1,4 @@
-#include "download/firmware_file.h"
+#include "platform/line_file.h"
 #include "platform/failure.h"
 #include "support/file_helpers.h"
 
@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class TestFirmwareFile : public QObject
+class TestLineFile : public QObject
 {
     Q_OBJECT
 
@@ -20,7 +20,7 @@ class TestFirmwareFile : public QObject
         return path;
     }
 
-    static QList<QByteArray> readAll(FirmwareFile &file)
+    static QList<QByteArray> readAll(LineFile &file)
     {
         QList<QByteArray> lines;
         while (!file.atEnd())
@@ -48,31 +48,33 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(QList<QByteArray>, expected);
-        FirmwareFile file;
+        LineFile file;
         file.open(write(QStringLiteral("lines.hex"), content));
         QCOMPARE(readAll(file), expected);
+        QCOMPARE(file.lineNumber(), expected.size());
         // A second pass after rewinding reads the same lines.
         file.rewind();
+        QCOMPARE(file.lineNumber(), 0);
         QCOMPARE(readAll(file), expected);
     }
 
     // A CR LF pair split by the reader's chunk boundary is still one line end.
     void terminatorAcrossChunks()
     {
-        QByteArray content(64 * 1024 - 1, 'A');
+        QByteArray content(LineFile::ChunkSize - 1, 'A');
         content += "\r\nB\r\n";
-        FirmwareFile file;
+        LineFile file;
         file.open(write(QStringLiteral("chunk.hex"), content));
         const QList<QByteArray> lines = readAll(file);
         QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines[0].size(), 64 * 1024 - 1);
+        QCOMPARE(lines[0].size(), LineFile::ChunkSize - 1);
         QCOMPARE(lines[1], QByteArray("B"));
     }
 
     void tooLongLineFails()
     {
-        FirmwareFile file;
-        file.open(write(QStringLiteral("binary.bin"), QByteArray(FirmwareFile::MaxLineLength + 1, '\0')));
+        LineFile file;
+        file.open(write(QStringLiteral("binary.bin"), QByteArray(LineFile::MaxLineLength + 1, '\0')));
         QVERIFY(!file.atEnd());
         QVERIFY_THROWS_EXCEPTION(Failure, file.readLine());
     }
@@ -94,12 +96,12 @@ private slots:
         QFETCH(QString, path);
         if (path.endsWith(QStringLiteral("unreadable.hex")) && QFile(path).open(QIODevice::ReadOnly))
             QSKIP("Permissions do not stop this user (root) from reading");
-        FirmwareFile file;
+        LineFile file;
         QVERIFY_THROWS_EXCEPTION(Failure, file.open(path));
         QVERIFY(!file.isOpen());
         file.close(); // closing a file that is not open does nothing
     }
 };
 
-QTEST_GUILESS_MAIN(TestFirmwareFile)
-#include "test_firmware_file.moc"
+QTEST_GUILESS_MAIN(TestLineFile)
+#include "test_line_file.moc"

@@ -1,45 +1,45 @@
-#include "download/firmware_file.h"
+#include "platform/line_file.h"
 
 #include "platform/failure.h"
 
 #include <QFileInfo>
 
-namespace {
-constexpr qint64 ChunkSize = 64 * 1024;
-}
-
-void FirmwareFile::open(const QString &path)
+void LineFile::open(const QString &path)
 {
     close();
+    if (path.isEmpty())
+        throw Failure(QStringLiteral("no file name given"));
     const QFileInfo info(path);
     if (!info.exists())
-        throw Failure(QStringLiteral("The file %1 does not exist").arg(path));
-    // Only a regular file: a folder cannot be read as lines, and opening a
-    // device or a named pipe could block the program.
+        throw Failure(QStringLiteral("%1: the file does not exist").arg(path));
+    if (info.isDir())
+        throw Failure(QStringLiteral("%1: it is a folder").arg(path));
     if (!info.isFile())
-        throw Failure(QStringLiteral("%1 is not a regular file").arg(path));
+        throw Failure(QStringLiteral("%1: it is not a regular file").arg(path));
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot open %1: %2").arg(path, m_file.errorString()));
+        throw Failure(QStringLiteral("%1: cannot open: %2").arg(path, m_file.errorString()));
     m_buffer.clear();
     m_position = 0;
+    m_lineNumber = 0;
 }
 
-void FirmwareFile::close()
+void LineFile::close()
 {
     if (m_file.isOpen())
         m_file.close();
     m_buffer.clear();
     m_position = 0;
+    m_lineNumber = 0;
 }
 
-void FirmwareFile::fail(const QString &what) const
+void LineFile::fail(const QString &what) const
 {
     throw Failure(QStringLiteral("%1: %2").arg(m_file.fileName(), what));
 }
 
 // Makes sure that unread bytes are in the buffer; false at the end of the file.
-bool FirmwareFile::fill()
+bool LineFile::fill()
 {
     if (m_position < m_buffer.size())
         return true;
@@ -54,12 +54,12 @@ bool FirmwareFile::fill()
     return got > 0;
 }
 
-bool FirmwareFile::atEnd()
+bool LineFile::atEnd()
 {
     return !fill();
 }
 
-QByteArray FirmwareFile::readLine()
+QByteArray LineFile::readLine()
 {
     QByteArray line;
     while (fill()) {
@@ -71,7 +71,8 @@ QByteArray FirmwareFile::readLine()
         line.append(begin, stop - begin);
         m_position += stop - begin;
         if (line.size() > MaxLineLength)
-            fail(QStringLiteral("a line is longer than %1 bytes; this is not a file of records")
+            fail(QStringLiteral("line %1 is longer than %2 bytes; this is not a text file")
+                     .arg(m_lineNumber + 1)
                      .arg(MaxLineLength));
         if (stop == end)
             continue;
@@ -81,15 +82,17 @@ QByteArray FirmwareFile::readLine()
         // end of a chunk.
         if (terminator == '\r' && fill() && m_buffer[m_position] == '\n')
             ++m_position;
-        return line;
+        break;
     }
+    ++m_lineNumber;
     return line;
 }
 
-void FirmwareFile::rewind()
+void LineFile::rewind()
 {
     if (!m_file.isOpen() || !m_file.seek(0))
         fail(QStringLiteral("cannot return to the start of the file"));
     m_buffer.clear();
     m_position = 0;
+    m_lineNumber = 0;
 }
